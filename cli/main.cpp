@@ -11,6 +11,7 @@
 #include "adapter/errors.h"
 #include "adapter/port_access.h"
 #include "app/backend.h"
+#include "app/settings.h"
 #include "app/shared_state.h"
 #include "chip/runs.h"
 #include "chip/sinks.h"
@@ -135,7 +136,7 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("varnok-cli ") + VARNOK_VERSION);
     app.require_subcommand(1, 1);
     app.fallthrough();
-    app.add_option("--chip", options.chip, "Chip type: 1051, 2051 or 4051")
+    app.add_option("--chip", options.chip, "Chip type: 1051, 2051 or 4051 (default: as the window program left it, else 2051)")
         ->check(CLI::IsMember({"1051", "2051", "4051"}))
         ->capture_default_str();
     app.add_option("--port", options.backend.port,
@@ -178,9 +179,14 @@ int main(int argc, char** argv) {
     }
 
     SharedState& s = Shared();
-    s.LanguageGerman = options.lang.empty() ? LocaleIsGerman() : options.lang == "de";
-    s.ChipType = ParseChip(options.chip);
-    s.LockBitOption = options.lock;
+    // The window program's settings are the defaults; the command line wins.
+    // Without a settings file the language follows the locale.
+    const CliDefaults saved = ReadCliDefaults();
+    s.LanguageGerman = !options.lang.empty() ? options.lang == "de"
+                                             : saved.languageGerman.value_or(LocaleIsGerman());
+    s.ChipType = app.get_option("--chip")->count() ? ParseChip(options.chip) : saved.chip;
+    s.LockBitOption = app.get_option("--lock")->count() ? options.lock : saved.lockBit;
+    if (!app.get_option("--port")->count()) options.backend.port = "lpt" + std::to_string(saved.lpt);
     TerminalReporter out(stderr, options.quiet, s.LanguageGerman);
 
     BackendSetup setup;

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -182,6 +183,35 @@ TEST_F(CliTest, LanguageFollowsTheLocaleUnlessChosen) {
     EXPECT_THAT(RunCli(args, {"LANG=en_GB.UTF-8"}).err, HasSubstr("program memory cleared"));
     args.insert(args.begin(), {"--lang", "en"});
     EXPECT_THAT(RunCli(args, {"LANG=de_DE.UTF-8"}).err, HasSubstr("program memory cleared"));
+}
+
+TEST_F(CliTest, TheWindowProgramsSettingsAreTheDefaults) {
+    ::mkdir(dir.file("config").c_str(), 0700);
+    std::ofstream(dir.file("config/varnok.INI")) << "[option]\nSprache=2\ntyp=4\nlpt=3\nlookbit=0\n";
+    const std::vector<std::string> env{"XDG_CONFIG_HOME=" + dir.file("config")};
+    const std::vector<std::string> sim{"--sim-time", "virtual", "--sim-chip", dir.file("chip.sim")};
+    WriteFile(dir.file("img.bin"), {0x11, 0x22});
+    // Chip 4051, no lock bits, English, unless the command line says otherwise.
+    auto args = sim;
+    args.insert(args.begin(), {"--port", "sim"});
+    args.insert(args.end(), {"program", dir.file("img.bin")});
+    CliResult program = RunCli(args, env);
+    ASSERT_EQ(program.status, 0) << program.err;
+    EXPECT_THAT(program.err, HasSubstr("Programming complette!"));
+    args = sim;
+    args.insert(args.begin(), {"--port", "sim", "--lang", "de"});
+    args.insert(args.end(), {"read", "-"});
+    CliResult read = RunCli(args, env);
+    ASSERT_EQ(read.out.size(), 4096u) << read.err;  // not locked: the bytes read back
+    EXPECT_EQ(read.out.substr(0, 3), "\x11\x22\xFF");
+    // The port comes from the settings too (LPT3, 3BCh), and the file is never written.
+    CliResult port = RunCli({"erase"}, env);
+    EXPECT_EQ(port.status, 3);
+    EXPECT_THAT(port.err, HasSubstr("3BC"));
+    std::ifstream settings(dir.file("config/varnok.INI"));
+    std::stringstream content;
+    content << settings.rdbuf();
+    EXPECT_EQ(content.str(), "[option]\nSprache=2\ntyp=4\nlpt=3\nlookbit=0\n");
 }
 
 TEST_F(CliTest, TraceFollowsItsFormat) {

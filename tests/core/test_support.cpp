@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -112,11 +113,16 @@ CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::st
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         if (entry.compare(0, 5, "LANG=") == 0 || entry.compare(0, 7, "LC_ALL=") == 0 ||
-            entry.compare(0, 12, "LC_MESSAGES=") == 0)
-            continue;  // the tests choose the language themselves
+            entry.compare(0, 12, "LC_MESSAGES=") == 0 || entry.compare(0, 16, "XDG_CONFIG_HOME=") == 0)
+            continue;  // the tests choose the language and the settings themselves
         envStrings.push_back(entry);
     }
     envStrings.insert(envStrings.end(), extraEnv.begin(), extraEnv.end());
+    // Never the developer's own settings file: an empty configuration unless the test gives one.
+    const bool ownConfig = std::any_of(extraEnv.begin(), extraEnv.end(), [](const std::string& e) {
+        return e.compare(0, 16, "XDG_CONFIG_HOME=") == 0;
+    });
+    if (!ownConfig) envStrings.push_back("XDG_CONFIG_HOME=" + dir.path());
     std::vector<char*> envp;
     for (auto& e : envStrings) envp.push_back(e.data());
     envp.push_back(nullptr);
