@@ -15,14 +15,18 @@ PortBackend* g_port = nullptr;  // g_backend.get(), kept apart for the busy wait
 std::function<void()> g_eventHook;
 const volatile std::sig_atomic_t* g_interruptFlag = nullptr;
 
-[[noreturn]] void NoPort() { throw std::logic_error("no port is open"); }
+[[noreturn]] void NoPort() {
+    throw std::logic_error("no port is open");
+}
 
 inline PortBackend& Backend() {
     if (__builtin_expect(g_port == nullptr, 0)) NoPort();
     return *g_port;
 }
 
-[[noreturn]] void Interrupted() { throw RunInterrupted(); }
+[[noreturn]] void Interrupted() {
+    throw RunInterrupted();
+}
 
 inline void ThrowIfInterrupted() {
     if (__builtin_expect(g_interruptFlag != nullptr && *g_interruptFlag, 0)) Interrupted();

@@ -65,6 +65,8 @@ struct SharedState {
 
 // The process's one instance.
 extern SharedState g_sharedState;
-inline SharedState& Shared() { return g_sharedState; }
+inline SharedState& Shared() {
+    return g_sharedState;
+}
 
 }  // namespace varnok

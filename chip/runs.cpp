@@ -33,17 +33,26 @@ void Status(RunReporter& reporter, const Bilingual& text) {
 class ImageReader {
 public:
     explicit ImageReader(const std::string& path) : path_(path) {
-        file_ = std::fopen(path.c_str(), "rb");
-        if (!file_) throw FileErrorFromErrno(path, "cannot open", errno);
+        // Without O_NONBLOCK a FIFO under the image's name would hang the run in
+        // open(); anything but a regular file is refused before a byte is read.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) throw FileErrorFromErrno(path, "cannot open", errno);
         struct stat st;
-        if (::fstat(::fileno(file_), &st) != 0) {
+        if (::fstat(fd, &st) != 0) {
             const int error = errno;
-            std::fclose(file_);
+            ::close(fd);
             throw FileErrorFromErrno(path, "cannot measure", error);
         }
         if (!S_ISREG(st.st_mode)) {
-            std::fclose(file_);
+            ::close(fd);
             throw FileErrorFromErrno(path, "cannot read", S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        file_ = ::fdopen(fd, "rb");
+        if (!file_) {
+            const int error = errno;
+            ::close(fd);
+            throw FileErrorFromErrno(path, "cannot open", error);
         }
         size_ = static_cast<std::uint64_t>(st.st_size);
     }

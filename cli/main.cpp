@@ -136,7 +136,9 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("varnok-cli ") + VARNOK_VERSION);
     app.require_subcommand(1, 1);
     app.fallthrough();
-    app.add_option("--chip", options.chip, "Chip type: 1051, 2051 or 4051 (default: as the window program left it, else 2051)")
+    app.add_option(
+           "--chip", options.chip,
+           "Chip type: 1051, 2051 or 4051 (default: as the window program left it, else 2051)")
         ->check(CLI::IsMember({"1051", "2051", "4051"}))
         ->capture_default_str();
     app.add_option("--port", options.backend.port,
@@ -186,7 +188,8 @@ int main(int argc, char** argv) {
                                              : saved.languageGerman.value_or(LocaleIsGerman());
     s.ChipType = app.get_option("--chip")->count() ? ParseChip(options.chip) : saved.chip;
     s.LockBitOption = app.get_option("--lock")->count() ? options.lock : saved.lockBit;
-    if (!app.get_option("--port")->count()) options.backend.port = "lpt" + std::to_string(saved.lpt);
+    if (!app.get_option("--port")->count())
+        options.backend.port = "lpt" + std::to_string(saved.lpt);
     TerminalReporter out(stderr, options.quiet, s.LanguageGerman);
 
     BackendSetup setup;

@@ -16,8 +16,12 @@ char32_t Cp1252ToUnicode(std::uint8_t byte) {
 }
 
 std::string Cp1252ToUtf8(std::uint8_t byte) {
-    const char32_t c = Cp1252ToUnicode(byte);
     std::string out;
+    AppendUtf8(out, Cp1252ToUnicode(byte));
+    return out;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -28,7 +32,6 @@ std::string Cp1252ToUtf8(std::uint8_t byte) {
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
-    return out;
 }
 
 }  // namespace varnok

@@ -13,5 +13,7 @@ namespace varnok {
 std::string Cp1252ToUtf8(std::uint8_t byte);
 // The Unicode code point of the same character.
 char32_t Cp1252ToUnicode(std::uint8_t byte);
+// Appends a code point of the Basic Multilingual Plane as UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
 
 }  // namespace varnok

@@ -84,6 +84,10 @@ struct FaultCase {
     const char* message;
 };
 
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.fault << " " << c.command;
+}
+
 class CliFaultTest : public CliTest, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(CliFaultTest, GivesItsMessageAndExitStatus) {
@@ -187,7 +191,8 @@ TEST_F(CliTest, LanguageFollowsTheLocaleUnlessChosen) {
 
 TEST_F(CliTest, TheWindowProgramsSettingsAreTheDefaults) {
     ::mkdir(dir.file("config").c_str(), 0700);
-    std::ofstream(dir.file("config/varnok.INI")) << "[option]\nSprache=2\ntyp=4\nlpt=3\nlookbit=0\n";
+    std::ofstream(dir.file("config/varnok.INI"))
+        << "[option]\nSprache=2\ntyp=4\nlpt=3\nlookbit=0\n";
     const std::vector<std::string> env{"XDG_CONFIG_HOME=" + dir.file("config")};
     const std::vector<std::string> sim{"--sim-time", "virtual", "--sim-chip", dir.file("chip.sim")};
     WriteFile(dir.file("img.bin"), {0x11, 0x22});

@@ -47,6 +47,10 @@ struct RoundTrip {
     int size;
 };
 
+void PrintTo(const RoundTrip& c, std::ostream* os) {
+    *os << ChipName(c.chip) << ", " << c.size << " bytes";
+}
+
 class ProgramRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
 
 TEST_P(ProgramRoundTrip, ReadsBackWhatWasProgrammedPaddedWithErasedBytes) {
@@ -249,6 +253,9 @@ TEST_F(RunsTest, ActivationChecksTheImage) {
     EXPECT_FALSE(ProgrammingActivate().readable);
     EXPECT_TRUE(Idle(bench.sim().pins()));
     Shared().ImageFile = dir.path();  // a directory is no image
+    EXPECT_FALSE(ProgrammingActivate().readable);
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    Shared().ImageFile = dir.file("fifo");  // nor a FIFO, and it must not hang
     EXPECT_FALSE(ProgrammingActivate().readable);
     Image(Pattern(2048));
     EXPECT_FALSE(ProgrammingActivate().tooLarge);

@@ -113,7 +113,8 @@ CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::st
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         if (entry.compare(0, 5, "LANG=") == 0 || entry.compare(0, 7, "LC_ALL=") == 0 ||
-            entry.compare(0, 12, "LC_MESSAGES=") == 0 || entry.compare(0, 16, "XDG_CONFIG_HOME=") == 0)
+            entry.compare(0, 12, "LC_MESSAGES=") == 0 ||
+            entry.compare(0, 16, "XDG_CONFIG_HOME=") == 0)
             continue;  // the tests choose the language and the settings themselves
         envStrings.push_back(entry);
     }

@@ -53,6 +53,10 @@ struct DelayCase {
     double span;
 };
 
+void PrintTo(const DelayCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DelayTest : public TimingTest, public ::testing::WithParamInterface<DelayCase> {};
 
 TEST_P(DelayTest, NeverShorterThanSpanWhereverTheCounterStands) {
