@@ -94,9 +94,17 @@ QString Text(const char* text) {
     return QString::fromUtf8(text);
 }
 
+// The table names the hexadecimal form on both mode buttons. A window that
+// shows the hexadecimal form at the moment keeps a button that names the
+// other form ("&Binär" / "&Binary"), as its own toggle would, so the button
+// never offers the form already on screen.
+QString ModeButtonText(bool hexMode, const char* tableText, bool german) {
+    if (!hexMode) return Text(tableText);
+    return german ? QStringLiteral("&Binär") : QStringLiteral("&Binary");
+}
 
 // Writes one column into the controls of all windows, in the table's order.
-void Apply(TForm1& form, const CaptionColumn& c) {
+void Apply(TForm1& form, const CaptionColumn& c, bool german) {
     const varnok::FormSet& forms = varnok::Forms();
     form.Brennen1->setText(Text(c.Brennen1));
     form.Auslesen1->setText(Text(c.Auslesen1));
@@ -116,13 +124,13 @@ void Apply(TForm1& form, const CaptionColumn& c) {
     }
     if (Tdateiinhalt_ansehen* viewer = forms.dateiinhalt_ansehen) {
         viewer->OKButton->setText(Text(c.ViewerOKButton));
-        viewer->Button1->setText(Text(c.ViewerButton1));
+        viewer->Button1->setText(ModeButtonText(viewer->hexMode(), c.ViewerButton1, german));
         viewer->setWindowTitle(Text(c.ViewerCaption));
     }
     if (TDateiauswahl* selection = forms.Dateiauswahl) {
         selection->setWindowTitle(Text(c.SelectionCaption));
         selection->Button1->setText(
-            Text(c.SelectionButton1));
+            ModeButtonText(selection->hexMode(), c.SelectionButton1, german));
     }
     if (TBrennbox* programming = forms.Brennbox) {
         programming->CheckBox1->setText(Text(c.BrennboxCheckBox1));
@@ -137,11 +145,11 @@ void Apply(TForm1& form, const CaptionColumn& c) {
 }  // namespace
 
 void TForm1::SetGermanCaptions() {
-    Apply(*this, kGerman);
+    Apply(*this, kGerman, true);
 }
 
 void TForm1::SetEnglishCaptions() {
-    Apply(*this, kEnglish);
+    Apply(*this, kEnglish, false);
 }
 
 void TForm1::Deutsch1Click() {
