@@ -5,7 +5,9 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QTextBrowser>
 
+#include "app/help_window.h"
 #include "app/main_window.h"
 #include "chip/auslesen_dialog.h"
 #include "chip/brennbox_dialog.h"
@@ -311,6 +313,73 @@ private slots:
         QCOMPARE(viewer->OKButton->text(), Utf8("&Schließen"));
         QCOMPARE(QString::fromStdString(Shared().HelpFileName), QStringLiteral("Varnok.hlp"));
         QCOMPARE(Forms().memloesch->Label2->text(), Utf8("Programmspeicher löschen"));
+    }
+
+    void everyHelpEntryShowsItsTopicInBothLanguages_data() {
+        QTest::addColumn<bool>("english");
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<int>("topic");
+        const char* names[] = {"main window Ctrl+Z", "selection F1", "programming help button",
+                               "read-out F1", "erase help button"};
+        const int topics[] = {110, 103, 104, 105, 108};
+        for (bool english : {false, true})
+            for (int entry = 0; entry < 5; ++entry)
+                QTest::addRow("%s, %s", english ? "English" : "German", names[entry])
+                    << english << entry << topics[entry];
+    }
+    void everyHelpEntryShowsItsTopicInBothLanguages() {
+        QFETCH(bool, english);
+        QFETCH(int, entry);
+        QFETCH(int, topic);
+        Program program;
+        program.start();
+        TForm1* form = program.form();
+        // The start-up name (start directory + file) is not where the help
+        // lives in a build tree; the search finds it all the same.
+        if (english) form->English1->trigger();
+        MessageLog log;
+        QWidget* window = nullptr;
+        switch (entry) {
+            case 0:
+                QTest::keyClick(form, Qt::Key_Z, Qt::ControlModifier);
+                break;
+            case 1:
+                window = Forms().Dateiauswahl;
+                window->show();
+                QApplication::setActiveWindow(window);
+                Settle();
+                QTest::keyRelease(window->focusWidget() ? window->focusWidget() : window,
+                                  Qt::Key_F1);
+                break;
+            case 2:
+                program.bindImage(Pattern(16));
+                window = Forms().Brennbox;
+                window->show();
+                Settle();
+                Forms().Brennbox->hilfebtn->click();
+                break;
+            case 3:
+                window = Forms().AuslesenDlg;
+                window->show();
+                Settle();
+                Press(window, Qt::Key_F1);
+                break;
+            case 4:
+                window = Forms().memloesch;
+                window->show();
+                Settle();
+                Forms().memloesch->BitBtn2->click();
+                break;
+        }
+        QVERIFY2(log.messages.empty(),
+                 log.messages.empty() ? "" : qPrintable(log.messages[0].text));
+        HelpWindow* help = CurrentHelpWindow();
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(QFileInfo(help->currentFile()).fileName(),
+                 english ? QStringLiteral("Englhelp.hlp") : QStringLiteral("Varnok.hlp"));
+        QCOMPARE(help->browser()->source().fragment(), QString::number(topic));
+        help->close();
+        if (window) window->hide();
     }
 
     void modeButtonsKeepNamingTheOtherFormAfterASwitch() {
