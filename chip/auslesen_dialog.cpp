@@ -198,7 +198,13 @@ TAuslesenDlg::TAuslesenDlg(QWidget* parent) : QDialog(parent) {
 
     reporter_ = std::make_unique<varnok::DialogReporter>(this, nullptr, Gauge1, ListBox1);
     reporter_->onBusyChanged = [this](bool busy) {
-        if (busy) StartBTN->setEnabled(false);
+        if (!busy) return;
+        // Disabled with the focus, the button would pass it on to OKBtn, and
+        // an Enter meant for the next read-out would close the dialog and
+        // delete this one. Without a focused button Enter is the run's own.
+        startHadFocus_ = focusWidget() == StartBTN;
+        if (startHadFocus_) StartBTN->clearFocus();
+        StartBTN->setEnabled(false);
     };
 
     connect(StartBTN, &QPushButton::clicked, this, &TAuslesenDlg::StartBTNClick);
@@ -256,16 +262,26 @@ void TAuslesenDlg::StartBTNClick() {
     try {
         varnok::StartBTNClick(*reporter_, sink);
     } catch (const std::exception& error) {
-        if (sink.created) scratch_ = path;
+        if (sink.created) {
+            scratch_ = path;
+            // What the scratch file holds now is not the chip's contents.
+            speicher_btn->setEnabled(false);
+        }
         reporter_->setBusy(false);
-        StartBTN->setEnabled(true);
+        EnableStart();
         varnok::ReportRunError(this, error);
         return;
     }
     scratch_ = path;
     speicher_btn->setEnabled(true);
     reporter_->setBusy(false);
+    EnableStart();
+}
+
+void TAuslesenDlg::EnableStart() {
     StartBTN->setEnabled(true);
+    if (startHadFocus_) StartBTN->setFocus();
+    startHadFocus_ = false;
 }
 
 void TAuslesenDlg::speicher_btnClick() {

@@ -52,10 +52,13 @@ protected:
 private:
     bool FormKeyDown(QKeyEvent* event);
     void FormClose();
+    // After a run: StartBTN enabled, with the focus back if the run took it.
+    void EnableStart();
 
     std::unique_ptr<varnok::DialogReporter> reporter_;
     varnok::PortHold port_;
     QString scratch_;  // the file this dialog's read-out created, until the close deletes it
     QPointer<QWidget> lastFocus_;
     bool closePending_ = false;
+    bool startHadFocus_ = false;
 };

@@ -102,38 +102,45 @@ TBrennbox::TBrennbox(QWidget* parent) : QDialog(parent) {
 }
 
 void TBrennbox::showEvent(QShowEvent* event) {
+    keyDown_ = 0;
     OKButton->setFocus();
     QDialog::showEvent(event);
     // Activation shows its messages over the dialog, so it waits until the
     // dialog is on the screen. It runs once per opening: the dialog regaining
     // the focus from its own message box does not bring the message back.
+    activationPending_ = true;
     QTimer::singleShot(0, this, [this] {
-        if (isVisible()) FormActivate();
+        if (isVisible() && activationPending_) FormActivate();
     });
 }
 
 void TBrennbox::FormActivate() {
-    const bool portOpen = port_.acquire(this);
-
+    activationPending_ = false;
     varnok::ProgrammingActivation activation;
-    try {
-        if (portOpen) {
+    bool fileChecked = false;
+    if (port_.acquire(this)) {
+        try {
             activation = varnok::ProgrammingActivate();
-        } else if (Shared().ImageFileBound) {
-            // Without the port the file is still checked, so the user learns
-            // about both problems at once.
-            if (const auto size = varnok::ImageFileSize(Shared().ImageFile)) {
-                activation.readable = true;
-                activation.size = *size;
-                activation.tooLarge = *size > static_cast<std::uint64_t>(Shared().capacity());
-            }
+            fileChecked = true;
+        } catch (const std::exception& error) {
+            varnok::ReportRunError(this, error);
         }
-    } catch (const std::exception& error) {
-        varnok::ReportRunError(this, error);
+    }
+    // Without the port the file is still checked, so the user learns about
+    // both problems at once, and a port fault is not blamed on the file.
+    if (!fileChecked && Shared().ImageFileBound) {
+        if (const auto size = varnok::ImageFileSize(Shared().ImageFile)) {
+            activation.readable = true;
+            activation.size = *size;
+            activation.tooLarge = *size > static_cast<std::uint64_t>(Shared().capacity());
+        }
     }
 
     status->clear();
     OKButton->setEnabled(true);
+    // Left disabled by the last opening, Start could not take the focus when
+    // the dialog was shown.
+    OKButton->setFocus();
     setWindowTitle(Text(varnok::text::BrennboxCaption));
     Gauge1->setProgress(0);
 
@@ -156,7 +163,11 @@ void TBrennbox::FormActivate() {
 
 void TBrennbox::OKButtonClick() {
     varnok::RunScope run;
-    if (!run.started() || !OKButton->isEnabled()) return;
+    if (!run.started()) return;
+    // A Start typed ahead of the activation waits for its file check: the run
+    // erases the chip before it opens the file.
+    if (activationPending_) FormActivate();
+    if (!OKButton->isEnabled()) return;
     if (!port_.acquire(this)) return;
     Shared().LockBitOption = CheckBox1->isChecked();
     try {
@@ -184,12 +195,19 @@ bool TBrennbox::FormKeyUp(QKeyEvent* event) {
     if (key != Qt::Key_Escape && key != Qt::Key_F1) return false;
     // Both act when the key is released; the press goes nowhere, so the
     // dialog's own Escape handling never closes it behind this one's back.
-    if (event->type() == QEvent::KeyRelease && !event->isAutoRepeat()) {
-        if (key == Qt::Key_Escape) {
-            BitBtn1->click();
-        } else {
-            hilfebtn->click();
-        }
+    if (event->isAutoRepeat()) return true;
+    if (event->type() == QEvent::KeyPress) {
+        keyDown_ = key;
+        return true;
+    }
+    // A release whose press went elsewhere is not meant for the dialog: the
+    // Escape that dismissed one of its message boxes must not close it too.
+    if (keyDown_ != key) return true;
+    keyDown_ = 0;
+    if (key == Qt::Key_Escape) {
+        BitBtn1->click();
+    } else {
+        hilfebtn->click();
     }
     return true;
 }

@@ -48,4 +48,6 @@ private:
     varnok::PortHold port_;
     int BytesDone = 0;
     bool closePending_ = false;
+    bool activationPending_ = false;  // shown, but FormActivate has not run yet
+    int keyDown_ = 0;                 // Escape or F1 while its press, seen here, awaits its release
 };

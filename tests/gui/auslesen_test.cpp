@@ -1,9 +1,12 @@
 // The read-out dialog on the simulator: activation, the listing of each chip
 // size, the scratch file, saving, closing and its keys.
+#include <sys/resource.h>
+
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <csignal>
 
 #include "app/gauge.h"
 #include "chip/auslesen_dialog.h"
@@ -211,6 +214,58 @@ private slots:
         QVERIFY(QFileInfo(scratch(program)).isDir());  // not ours to delete
     }
 
+    void writeFailureInTheMiddleOfARun() {
+        Program program;
+        program.start();
+        MessageLog log;
+        open();
+        dialog()->StartBTN->click();
+        QVERIFY(dialog()->speicher_btn->isEnabled());
+
+        // The scratch file may not grow past 1000 bytes this time.
+        struct rlimit saved;
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = saved;
+        small.rlim_cur = 1000;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        dialog()->StartBTN->click();
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, oldHandler);
+
+        QCOMPARE(log.messages.size(), std::size_t(1));
+        QCOMPARE(log.messages[0].kind, MessageKind::Error);
+        // A cut-short read-out is nothing to save as if it were the chip.
+        QVERIFY(!dialog()->speicher_btn->isEnabled());
+        QVERIFY(dialog()->StartBTN->isEnabled());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QVERIFY(PinsIdle(OpenSimulator()->pins()));
+        dialog()->reject();
+        QVERIFY(!QFile::exists(scratch(program)));
+    }
+
+    void enterDuringAndAfterARunStartedFromTheStartButton() {
+        Program program;
+        program.start();
+        MessageLog log;
+        open();
+        // Where a click on it leaves the focus.
+        dialog()->StartBTN->setFocus();
+        DuringNextEvents([this] { Press(dialog(), Qt::Key_Return); });
+        dialog()->StartBTN->click();
+        // The Enter during the run neither closed the dialog nor lost the read-out.
+        QVERIFY(dialog()->isVisible());
+        QVERIFY(QFile::exists(scratch(program)));
+        QCOMPARE(dialog()->focusWidget(), dialog()->StartBTN);
+        // Afterwards Enter reads again, as the default button would.
+        dialog()->ListBox1->clear();
+        Press(dialog(), Qt::Key_Return);
+        QVERIFY(dialog()->isVisible());
+        QCOMPARE(listing().size(), 41);
+        QVERIFY(log.messages.empty());
+        dialog()->reject();
+    }
+
     void closingDeletesTheScratchFileEvenUnsaved() {
         Program program;
         program.start();
@@ -223,6 +278,23 @@ private slots:
         QVERIFY(!dialog()->isVisible());
         QVERIFY(!QFile::exists(scratch(program)));
         QVERIFY(!PortSession::IsOpen());
+    }
+
+    void tabOrderRunsThroughThePanelFirst() {
+        Program program;
+        program.start();
+        open();
+        dialog()->StartBTN->click();
+        dialog()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog()));
+        dialog()->ListBox1->setFocus();
+        const QList<QWidget*> order{dialog()->StartBTN, dialog()->OKBtn, dialog()->speicher_btn,
+                                    dialog()->HelpBtn, dialog()->ListBox1};
+        for (QWidget* next : order) {
+            Press(dialog(), Qt::Key_Tab);
+            QCOMPARE(dialog()->focusWidget(), next);
+        }
+        dialog()->reject();
     }
 
     void keys() {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "adapter/port_backend.h"
 #include "app/gauge.h"
 #include "app/run_guard.h"
 #include "chip/auslesen_dialog.h"
@@ -108,6 +109,49 @@ private slots:
         // Enter on the default button starts nothing while Start is disabled.
         Press(dialog(), Qt::Key_Return);
         QCOMPARE(log.messages.size(), std::size_t(1));
+        dialog()->reject();
+
+        // The file is back: the next opening has Start enabled and focused again.
+        WriteBytes(image, Pattern(10));
+        open();
+        QCOMPARE(log.messages.size(), std::size_t(1));
+        QVERIFY(dialog()->OKButton->isEnabled());
+        QCOMPARE(dialog()->focusWidget(), dialog()->OKButton);
+        dialog()->reject();
+    }
+
+    void startTypedAheadOfTheActivationWaitsForTheFileCheck() {
+        Program program;
+        program.start();
+        LoadChip(program.chipPath, Chip::AT89C2051, QByteArray(2048, '\x33'));
+        MessageLog log;
+        const QString image = program.bindImage(Pattern(10));
+        QFile::remove(image);
+        // Enter reaches the dialog before its activation has had its turn.
+        dialog()->show();
+        Press(dialog(), Qt::Key_Return);
+        Settle();
+        QCOMPARE(log.texts(), QStringList{Utf8("Datei kann nicht gelesen werden!")});
+        QVERIFY(!dialog()->OKButton->isEnabled());
+        dialog()->reject();
+        QCOMPARE(ChipFlash(program.chipPath, Chip::AT89C2051), QByteArray(2048, '\x33'));
+    }
+
+    void portFaultAtActivationIsNotBlamedOnTheFile() {
+        Program program;
+        program.start();
+        MessageLog log;
+        program.bindImage(Pattern(30));
+        // Every port access fails from here on, as on a port that has gone away.
+        volatile std::sig_atomic_t portGone = 1;
+        WatchInterruptFlag(&portGone);
+        open();
+        WatchInterruptFlag(nullptr);
+        QCOMPARE(log.messages.size(), std::size_t(1));
+        QCOMPARE(log.messages[0].kind, MessageKind::Error);
+        QVERIFY(!log.texts().contains(Utf8("Datei kann nicht gelesen werden!")));
+        QCOMPARE(dialog()->Label2->text(), Utf8("Größe: 30 Byte"));
+        QVERIFY(dialog()->OKButton->isEnabled());
         dialog()->reject();
     }
 
@@ -278,6 +322,13 @@ private slots:
         dialog()->CheckBox1->setFocus();
         Press(dialog(), Qt::Key_Return);
         QCOMPARE(log.texts(), QStringList{Utf8("Programmierung erfolgreich!")});
+
+        // The Escape or F1 that dismissed one of the dialog's message boxes
+        // arrives here as a release alone; it is not meant for the dialog.
+        QTest::keyRelease(dialog()->focusWidget(), Qt::Key_Escape);
+        QTest::keyRelease(dialog()->focusWidget(), Qt::Key_F1);
+        QVERIFY(dialog()->isVisible());
+        QCOMPARE(help.requests.size(), std::size_t(1));
 
         Press(dialog(), Qt::Key_Escape);
         QVERIFY(!dialog()->isVisible());
