@@ -9,6 +9,7 @@
 #include "app/shared_state.h"
 #include "chip/brennbox_dialog.h"
 #include "files/file_selection_dialog.h"
+#include "files/listing.h"
 
 void TForm1::ReadSettings() {
     varnok::Shared().Settings = varnok::ReadSettings();
@@ -26,9 +27,11 @@ bool TForm1::WriteSettings() {
     if (LPT31->isChecked()) record.portCode = 3;
     if (LPT41->isChecked()) record.portCode = 4;
     if (TDateiauswahl* selection = varnok::Forms().Dateiauswahl) {
-        // The directory the selection shows now, not the one restored at start.
-        record.ImageDirectory =
-            selection->directory().left(varnok::kImageDirectoryLimit).toStdString();
+        // The directory the selection shows now, not the one restored at start,
+        // as the system names it: decoded for display, a name that is not UTF-8
+        // would come back as another directory or none.
+        record.ImageDirectory = varnok::CutToCharacters(selection->directoryBytes().toStdString(),
+                                                        varnok::kImageDirectoryLimit);
         const QString drive = selection->drive();
         if (!drive.isEmpty() && drive.at(0).unicode() < 0x80)
             record.ImageDrive = drive.at(0).toLatin1();

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -25,6 +26,16 @@ void AddDirectory(QStringList& list, const QString& dir) {
     if (dir.isEmpty()) return;
     const QString clean = QDir::cleanPath(QDir(dir).absolutePath());
     if (!list.contains(clean)) list << clean;
+}
+
+// Our help files are HTML. A file of the same name that is not, such as an
+// old Windows help file kept beside the user's images in the working
+// directory, is passed over instead of being shown as garbage.
+bool IsHtmlHelpFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(1024).toLower();
+    return head.contains("<html") || head.contains("<!doctype html");
 }
 
 }  // namespace
@@ -57,7 +68,7 @@ QStringList HelpFileCandidates(const QString& helpFileName, const QStringList& d
 QString FindHelpFile(const QString& helpFileName, const QStringList& directories) {
     for (const QString& path : HelpFileCandidates(helpFileName, directories)) {
         const QFileInfo info(path);
-        if (info.isFile() && info.isReadable()) return path;
+        if (info.isFile() && info.isReadable() && IsHtmlHelpFile(path)) return path;
     }
     return {};
 }

@@ -11,6 +11,7 @@
 //   4. in share/varnok beside the directory of the executable (an installed
 //      tree that was moved after installation);
 //   5. in the data directory the program was installed for (VARNOK_DATA_DIR).
+// A file of that name that is not HTML does not count, and the search goes on.
 #pragma once
 
 #include <QString>
@@ -27,7 +28,7 @@ QStringList HelpSearchDirectories();
 // Every path tried for `helpFileName`, in order: the name as given, then its
 // bare name in each of `directories`.
 QStringList HelpFileCandidates(const QString& helpFileName, const QStringList& directories);
-// The first candidate that is a readable file; empty if there is none.
+// The first candidate that is a readable HTML file; empty if there is none.
 QString FindHelpFile(const QString& helpFileName, const QStringList& directories);
 QString FindHelpFile(const QString& helpFileName);
 

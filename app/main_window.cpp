@@ -8,7 +8,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -29,6 +28,7 @@
 #include "chip/texts.h"
 #include "files/file_selection_dialog.h"
 #include "files/file_viewer.h"
+#include "files/listing.h"
 
 using varnok::Chip;
 using varnok::Forms;
@@ -247,10 +247,14 @@ void TForm1::FormShow() {
     if (const int lpt = varnok::PortSession::ExplicitLpt()) SelectPort(lpt);
 
     // One guarded step: the first of the three that fails ends it, silently.
+    // No remembered directory (a file without "Pfad") is nothing to restore
+    // rather than a failure, so its lock-bit value still counts. The bytes go
+    // to the dialog as they were stored: a name that is not UTF-8 is found again.
     TDateiauswahl* selection = Forms().Dateiauswahl;
     TBrennbox* programming = Forms().Brennbox;
     if (selection && programming &&
-        selection->setDirectory(QString::fromStdString(settings.ImageDirectory)) &&
+        (settings.ImageDirectory.empty() ||
+         selection->setDirectoryBytes(QByteArray::fromStdString(settings.ImageDirectory))) &&
         selection->setDrive(QString(QChar::fromLatin1(settings.ImageDrive)))) {
         programming->CheckBox1->setChecked(settings.lockBit);
     }
@@ -277,11 +281,12 @@ void TForm1::FormShow() {
 
 void TForm1::LookForRememberedImage() {
     SharedState& s = Shared();
-    QString path = QString::fromStdString(s.ImageDirectory) + QLatin1Char('/') +
-                   QString::fromStdString(s.ImageFileName);
-    path.truncate(255);
-    if (!QFileInfo(path).isFile()) return;
-    s.ImageFile = path.toStdString();
+    // Joined as bytes: a QString round trip would turn a name that is not
+    // UTF-8 into replacement characters, and the file would never be found.
+    const std::string path = varnok::CutToCharacters(s.ImageDirectory + '/' + s.ImageFileName, 255);
+    struct stat found;
+    if (::stat(path.c_str(), &found) != 0 || !S_ISREG(found.st_mode)) return;
+    s.ImageFile = path;
     s.ImageFileBound = true;
     EnableImageItems();
 

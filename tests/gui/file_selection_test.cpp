@@ -16,6 +16,7 @@
 #include "files/file_viewer.h"
 #include "files/listing.h"
 #include "files/listing_model.h"
+#include "files/listing_view.h"
 #include "tests/gui/gui_support.h"
 
 using namespace varnok;
@@ -301,6 +302,20 @@ private slots:
         QTest::keyClick(dialog->Button1, Qt::Key_Return);
         QVERIFY(dialog->hexMode());
         QVERIFY(dialog->isVisible());
+    }
+
+    // The focus starts in the drive box, and Tab walks the controls in the
+    // dialog's order, the preview included, back round to the drive box.
+    void focusStartsInTheDriveBoxAndTabFollowsTheOrder() {
+        QCOMPARE(dialog->focusWidget(), static_cast<QWidget*>(dialog->DriveComboBox1));
+        const QList<QWidget*> order{
+            dialog->DirectoryListBox1, dialog->FileListBox1,  dialog->ListBox1,
+            dialog->Button1,           dialog->OKBtn,         dialog->CancelBtn,
+            dialog->HelpBtn,           dialog->DriveComboBox1};
+        for (QWidget* next : order) {
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+            QCOMPARE(dialog->focusWidget(), next);
+        }
     }
 
     void longAndUndecodableNames_data() {

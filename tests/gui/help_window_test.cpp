@@ -157,7 +157,16 @@ private slots:
             {"Lesefehler Datei!", "file read error!"},
             {"Kann gewählte Datei nicht öffnen!", "Can not open selected file!"},
         };
+        // The viewer's, which has no topic of its own: the main window's topic tells.
+        const Bilingual viewer[] = {
+            {"Datei kann nicht gelesen werden!", "File is not readable!"},
+            {"Lesefehler Datei!", "File read error!"},
+        };
         int row = 0;
+        for (const Bilingual& t : viewer) {
+            QTest::addRow("de%d", row) << "Varnok.hlp" << AsShown(t.german);
+            QTest::addRow("en%d", row++) << "Englhelp.hlp" << AsShown(t.english);
+        }
         for (const Bilingual& t : texts) {
             QTest::addRow("de%d", row) << "Varnok.hlp" << AsShown(t.german);
             QTest::addRow("en%d", row++) << "Englhelp.hlp" << AsShown(t.english);
@@ -234,6 +243,23 @@ private slots:
         // A directory of that name is no help file.
         QVERIFY(QDir(work.path()).mkdir("Englhelp.hlp"));
         QCOMPARE(FindHelpFile("Englhelp.hlp", dirs), QString());
+    }
+
+    // An old Windows help file of the same name kept among the images in the
+    // working directory must not be shown as text.
+    void aFileOfTheSameNameThatIsNotHtmlIsPassedOver() {
+        QTemporaryDir work, start;
+        QFile foreign(work.filePath("Varnok.hlp"));
+        QVERIFY(foreign.open(QIODevice::WriteOnly));
+        foreign.write(QByteArray("\x3F\x5F\x03\x00\x10\x00\x00\x00", 8) + QByteArray(500, '\0'));
+        foreign.close();
+        QFile ours(start.filePath("Varnok.hlp"));
+        QVERIFY(ours.open(QIODevice::WriteOnly));
+        ours.write("<!DOCTYPE html>\n<html><body><a name=\"110\"></a>Hilfe</body></html>\n");
+        ours.close();
+        QVERIFY(QDir::setCurrent(work.path()));
+        QCOMPARE(FindHelpFile("Varnok.hlp", {start.path()}), start.filePath("Varnok.hlp"));
+        QCOMPARE(FindHelpFile(work.filePath("Varnok.hlp"), {}), QString());
     }
 
     void searchDirectoriesStartWithTheStartDirectoryAndEndWithTheDataDirectory() {

@@ -1,5 +1,9 @@
 // Start-up and close with the settings file, and the language switch across
 // all windows.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
@@ -7,6 +11,7 @@
 #include <QPushButton>
 #include <QTextBrowser>
 
+#include "app/about_box.h"
 #include "app/help_window.h"
 #include "app/main_window.h"
 #include "chip/auslesen_dialog.h"
@@ -178,6 +183,58 @@ private slots:
         QVERIFY(SettingsLines(program).contains(writtenBack));
     }
 
+    // Without a remembered directory there is nothing to restore there, which
+    // is no failure: the drive and the lock-bit box are still set.
+    void noRememberedDirectoryStillRestoresTheLockBitBox() {
+        Program program;
+        WriteSettingsFile(program, "[option]\nlookbit=0\n");
+        MessageLog log;
+        program.start();
+        QVERIFY(!Forms().Brennbox->CheckBox1->isChecked());
+        QVERIFY(!Shared().LockBitOption);
+        QCOMPARE(Forms().Dateiauswahl->directory(), program.dir.path());
+        QVERIFY(log.messages.empty());
+        QVERIFY(program.form()->close());
+        QVERIFY(SettingsLines(program).contains(QStringLiteral("lookbit=0")));
+    }
+
+    // Directory and file names that are not UTF-8 survive a restart: the
+    // directory is restored and the remembered file found, then both are
+    // written back as the same bytes.
+    void namesThatAreNotUtf8SurviveARestart() {
+        Program program;
+        const QByteArray directory = QFile::encodeName(program.dir.path()) + "/hex\xE4";
+        const QByteArray name = "blink\xFF.bin";
+        const QByteArray image = directory + '/' + name;
+        // QTemporaryDir cannot remove what it cannot name.
+        struct Remove {
+            QByteArray file, directory;
+            ~Remove() {
+                ::unlink(file.constData());
+                ::rmdir(directory.constData());
+            }
+        } remove{image, directory};
+        QVERIFY(::mkdir(directory.constData(), 0755) == 0);
+        const int fd = ::open(image.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, "abc", 3), ssize_t(3));
+        ::close(fd);
+        WriteSettingsFile(program,
+                          "[option]\nPfad=" + directory + "\nlookbit=0\ndatei=" + name + "\n");
+        MessageLog log;
+        program.start();
+        QCOMPARE(Forms().Dateiauswahl->directoryBytes(), directory);
+        QVERIFY(!Forms().Brennbox->CheckBox1->isChecked());
+        QVERIFY(Shared().ImageFileBound);
+        QCOMPARE(QByteArray::fromStdString(Shared().ImageFile), image);
+        QVERIFY(program.form()->Brennen1->isEnabled());
+        QVERIFY(log.messages.empty());
+        QVERIFY(program.form()->close());
+        const QList<QByteArray> lines = ReadBytes(SettingsPath(program)).split('\n');
+        QVERIFY(lines.contains("Pfad=" + directory));
+        QVERIFY(lines.contains("datei=" + name));
+    }
+
     void longPathIsCutAndAVanishedDirectoryEndsTheGuardedStep() {
         Program program;
         const QByteArray longPath = "/" + QByteArray(230, 'x');
@@ -306,6 +363,12 @@ private slots:
         QCOMPARE(Forms().memloesch->Label2->text(), Forms().memloesch->Label1->text());
         QCOMPARE(form->Datei1->title(), QStringLiteral("F&ile"));
         QVERIFY(form->English1->isChecked() && !form->Deutsch1->isChecked());
+        // Captions that no table touches stay as they are in both languages.
+        QCOMPARE(Forms().Dateiauswahl->OKBtn->text(), QStringLiteral("&OK"));
+        QCOMPARE(Forms().Dateiauswahl->CancelBtn->text(), QStringLiteral("&Abbrechen"));
+        QCOMPARE(Forms().Dateiauswahl->HelpBtn->text(), QStringLiteral("Hilfe"));
+        QCOMPARE(Forms().AuslesenDlg->StartBTN->text(), QStringLiteral("S&tart"));
+        QCOMPARE(Forms().AboutBox->OKButton->text(), Utf8("&Schließen"));
         // German again while German: captions as before, the help file bare.
         form->Deutsch1->trigger();
         form->Deutsch1->trigger();
