@@ -45,14 +45,11 @@ std::unique_ptr<FormOwner> CreateForms() {
     auto owner = std::make_unique<FormOwner>();
     g_forms.Form1 = new TForm1;
     g_forms.AboutBox = new TAboutBox;
-    // The viewer names the selection dialog's file in its caption; that dialog
-    // comes later in the order and is handed over once it exists.
-    g_forms.dateiinhalt_ansehen = new Tdateiinhalt_ansehen(nullptr);
+    g_forms.dateiinhalt_ansehen = new Tdateiinhalt_ansehen;
     g_forms.Brennbox = new TBrennbox;
     g_forms.AuslesenDlg = new TAuslesenDlg;
     g_forms.Dateiauswahl = new TDateiauswahl;
     g_forms.memloesch = new Tmemloesch;
-    g_forms.dateiinhalt_ansehen->setFileSelection(g_forms.Dateiauswahl);
     g_forms.Form1->connectForms();
     return owner;
 }

@@ -1,5 +1,6 @@
 #include "files/file_viewer.h"
 
+#include <QFile>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -9,7 +10,6 @@
 #include "app/key_preview.h"
 #include "app/message_box.h"
 #include "app/shared_state.h"
-#include "files/file_selection_dialog.h"
 #include "files/listing.h"
 #include "files/listing_model.h"
 #include "files/listing_view.h"
@@ -38,8 +38,7 @@ QString Text(const Bilingual& text) {
 
 }  // namespace
 
-Tdateiinhalt_ansehen::Tdateiinhalt_ansehen(TDateiauswahl* selection, QWidget* parent)
-    : QDialog(parent), selection_(selection) {
+Tdateiinhalt_ansehen::Tdateiinhalt_ansehen(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("dateiinhalt_ansehen"));
     setWindowTitle(QStringLiteral("Dateiinhalt ansehen"));
     setWindowIcon(varnok::ProgramIcon());
@@ -153,7 +152,11 @@ void Tdateiinhalt_ansehen::BuildListing() {
         message(text::NotReadable);
         return;
     }
-    const QString path = selection_ ? selection_->selectedFilePath() : QString();
+    // The caption names the file whose bytes are listed. The selection
+    // dialog's current entry may be another file (one previewed and not
+    // accepted, or none at all after a restored start), and a caption naming
+    // it over this file's bytes would mislead.
+    const QString path = QFile::decodeName(QByteArray::fromStdString(Shared().ImageFile));
     setWindowTitle(Text(text::CaptionStart) + path + Text(text::CaptionSize) +
                    QString::number(snapshot.size()) + QStringLiteral(" Byte"));
     if (snapshot.status() == varnok::FileSnapshot::Status::TooLarge) {

@@ -10,7 +10,6 @@
 class QFrame;
 class QKeyEvent;
 class QPushButton;
-class TDateiauswahl;
 
 namespace varnok {
 class ListingModel;
@@ -21,9 +20,7 @@ class Tdateiinhalt_ansehen : public QDialog {
     Q_OBJECT
 
 public:
-    // `selection` names the file for the caption; it may be handed over later.
-    explicit Tdateiinhalt_ansehen(TDateiauswahl* selection, QWidget* parent = nullptr);
-    void setFileSelection(TDateiauswahl* selection) { selection_ = selection; }
+    explicit Tdateiinhalt_ansehen(QWidget* parent = nullptr);
 
     QFrame* Panel1;
     QPushButton* OKButton;
@@ -50,6 +47,5 @@ private:
     void message(const varnok::Bilingual& text);
 
     bool HexMode = false;
-    TDateiauswahl* selection_;
     varnok::ListingModel* model_;
 };

@@ -58,7 +58,6 @@ private slots:
         selection = new TDateiauswahl;
         QVERIFY(selection->setDirectory(dir->path()));
         viewer = new Tdateiinhalt_ansehen(nullptr);
-        viewer->setFileSelection(selection);
     }
     void cleanup() {
         delete viewer;
@@ -96,7 +95,7 @@ private slots:
         QFETCH(int, count);
         QFETCH(int, fullLength);
         QFETCH(QString, last);
-        image(content);
+        const QString path = image(content);
         if (hex) viewer->Button1->click();  // nothing listed yet: only the form changes
         viewer->show();
         QVERIFY(log->messages.empty());
@@ -104,14 +103,18 @@ private slots:
         for (int i = 0; i + 1 < count; ++i) QCOMPARE(line(i).size(), fullLength);
         QCOMPARE(line(count - 1), last);
         QCOMPARE(viewer->windowTitle(),
-                 QStringLiteral("Inhalt Datei    Größe:%1 Byte").arg(content.size()));
+                 QStringLiteral("Inhalt Datei %1   Größe:%2 Byte").arg(path).arg(content.size()));
     }
 
-    void captionNamesTheSelectedFile() {
+    void captionNamesTheListedFileNotTheSelectionsEntry() {
         Shared().LanguageGerman = false;
+        image(Bytes(7), QStringLiteral("other.bin"));
         const QString path = image(Bytes(10));
+        // The selection dialog points at another file (previewed, not accepted).
         QVERIFY(selection->setDirectory(dir->path()));
-        selection->FileListBox1->setCurrentRow(0);
+        selection->FileListBox1->setCurrentItem(
+            selection->FileListBox1->findItems(QStringLiteral("other.bin"), Qt::MatchExactly)
+                .value(0));
         viewer->show();
         QCOMPARE(viewer->windowTitle(), "file contains " + path + "   size:10 Byte");
     }
@@ -211,7 +214,7 @@ private slots:
 
     void readErrorKeepsCompletedLines() {
         Shared().LanguageGerman = false;
-        image(Bytes(200));
+        const QString path = image(Bytes(200));
         // Reads fail from byte 120 on.
         SetReadFunction([](int fd, void* buffer, std::size_t count) -> ssize_t {
             const off_t position = ::lseek(fd, 0, SEEK_CUR);
@@ -225,13 +228,15 @@ private slots:
         QCOMPARE(log->texts(), QStringList{"File read error!"});
         QCOMPARE(items(), 2);  // 112 of the 120 bytes read make whole lines
         QCOMPARE(line(1), QString::fromLatin1(Bytes(112).right(56)));
-        QCOMPARE(viewer->windowTitle(), "file contains    size:200 Byte");
+        QCOMPARE(viewer->windowTitle(), "file contains " + path + "   size:200 Byte");
     }
 
     void keys() {
         image(Bytes(10));
         viewer->show();
         QApplication::setActiveWindow(viewer);
+        // Enter right after opening closes the viewer rather than toggling it.
+        QCOMPARE(viewer->focusWidget(), static_cast<QWidget*>(viewer->OKButton));
         viewer->Button1->setFocus();
         QTest::keyClick(viewer->Button1, Qt::Key_Return);
         QVERIFY(viewer->isVisible());
