@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -20,6 +21,21 @@ namespace varnok::test {
 namespace {
 
 using ::testing::HasSubstr;
+
+// Polls until `ready` holds (a started process has got somewhere), at most 20 s.
+template <typename Ready>
+bool WaitUntil(Ready ready) {
+    for (int i = 0; i < 2000; ++i) {
+        if (ready()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+std::uintmax_t SizeOf(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uintmax_t>(st.st_size) : 0;
+}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -279,8 +295,9 @@ TEST_F(CliTest, InterruptPutsTheAdapterIdleBeforeExiting) {
     pid_t pid;
     ASSERT_EQ(posix_spawn(&pid, VARNOK_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
-    // Let it get into the byte loop (the start sequence alone takes 120 ms).
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // Let it get well into the byte loop: the trace reaches the file in large
+    // blocks, the first after some hundred bytes have been programmed.
+    EXPECT_TRUE(WaitUntil([&] { return SizeOf(trace) > 0; }));
     ::kill(pid, SIGINT);
     int wstatus = 0;
     ::waitpid(pid, &wstatus, 0);
@@ -313,7 +330,12 @@ TEST_F(CliTest, SigtermIsAnInterruptToo) {
     argv.push_back(nullptr);
     pid_t pid;
     ASSERT_EQ(posix_spawn(&pid, VARNOK_CLI_PATH, nullptr, nullptr, argv.data(), environ), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Once the temporary output exists the run is under way.
+    EXPECT_TRUE(WaitUntil([&] {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            if (entry.path().filename().string().rfind(".out.bin.", 0) == 0) return true;
+        return false;
+    }));
     ::kill(pid, SIGTERM);
     int wstatus = 0;
     ::waitpid(pid, &wstatus, 0);
