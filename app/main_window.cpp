@@ -1,8 +1,6 @@
 #include "app/main_window.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -291,13 +289,9 @@ void TForm1::LookForRememberedImage() {
     EnableImageItems();
 
     // Measured read-only: a write-protected image is still an image, and its
-    // size warning must not be lost. O_NONBLOCK keeps a FIFO from hanging start-up.
-    const int fd = ::open(s.ImageFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return;
-    struct stat st;
-    const bool measured = ::fstat(fd, &st) == 0;
-    ::close(fd);
-    if (measured && st.st_size > ChipCapacity())
+    // size warning must not be lost.
+    const std::optional<std::uint64_t> size = varnok::OpenedFileSize(s.ImageFile);
+    if (size && *size > static_cast<std::uint64_t>(ChipCapacity()))
         varnok::ShowMessage(this, varnok::MessageKind::Warning,
                             QString::fromUtf8(varnok::text::ImageTooLarge(s.LanguageGerman)));
 }
@@ -312,16 +306,9 @@ void TForm1::ImageFileAccepted() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (varnok::RunInProgress()) {
-        // The close sequence touches the adapter; it waits for the run to end.
+    // The close sequence touches the adapter; it waits for the run to end.
+    if (varnok::DeferWhileRunning(closePending_, [this] { close(); })) {
         event->ignore();
-        if (!closePending_) {
-            closePending_ = true;
-            varnok::WhenNoRun([this] {
-                closePending_ = false;
-                close();
-            });
-        }
         return;
     }
     if (closing_) {

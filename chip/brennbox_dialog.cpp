@@ -128,13 +128,7 @@ void TBrennbox::FormActivate() {
     }
     // Without the port the file is still checked, so the user learns about
     // both problems at once, and a port fault is not blamed on the file.
-    if (!fileChecked && Shared().ImageFileBound) {
-        if (const auto size = varnok::ImageFileSize(Shared().ImageFile)) {
-            activation.readable = true;
-            activation.size = *size;
-            activation.tooLarge = *size > static_cast<std::uint64_t>(Shared().capacity());
-        }
-    }
+    if (!fileChecked) activation = varnok::CheckImageFile();
 
     status->clear();
     OKButton->setEnabled(true);

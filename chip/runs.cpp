@@ -13,6 +13,7 @@
 #include "app/shared_state.h"
 #include "chip/texts.h"
 #include "files/cp1252.h"
+#include "files/listing.h"
 
 namespace varnok {
 
@@ -106,22 +107,17 @@ auto Guarded(RunReporter& reporter, Body body) {
 
 }  // namespace
 
-std::optional<std::uint64_t> ImageFileSize(const std::string& path) {
-    try {
-        ImageReader reader(path);
-        return reader.size();
-    } catch (const FileError&) {
-        return std::nullopt;
-    }
-}
-
 ProgrammingActivation ProgrammingActivate() {
     PortWrite(Shared().DataPort, kIdleData);
     PortWrite(Shared().ControlPort, kIdleControl);
     DelayShort();
+    return CheckImageFile();
+}
+
+ProgrammingActivation CheckImageFile() {
     ProgrammingActivation activation;
     if (!Shared().ImageFileBound) return activation;
-    const auto size = ImageFileSize(Shared().ImageFile);
+    const auto size = OpenedFileSize(Shared().ImageFile);
     if (!size) return activation;
     activation.readable = true;
     activation.size = *size;

@@ -21,9 +21,6 @@ struct ProgramOutcome {
     int bytesDone;  // bytes written and read back correctly
 };
 
-// Size of the image file if it can be opened for reading, nothing if not.
-std::optional<std::uint64_t> ImageFileSize(const std::string& path);
-
 // What the programming dialog's activation finds: the adapter is put idle, the
 // image file opened and measured. The caller shows the messages and labels.
 struct ProgrammingActivation {
@@ -32,6 +29,8 @@ struct ProgrammingActivation {
     bool tooLarge = false;  // larger than ChipCapacity: warn, but Start stays enabled
 };
 ProgrammingActivation ProgrammingActivate();
+// The file half of the activation alone (for when the port cannot be had).
+ProgrammingActivation CheckImageFile();
 
 // The programming run: start sequence, erase, every byte with link check, write
 // pulse and verify, lock bits when Shared().LockBitOption, end and clean-up.
