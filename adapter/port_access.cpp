@@ -55,10 +55,6 @@ void WatchInterruptFlag(const volatile std::sig_atomic_t* flag) {
     g_interruptFlag = flag;
 }
 
-bool InterruptRequested() {
-    return g_interruptFlag && *g_interruptFlag;
-}
-
 std::uint8_t PortRead(std::uint16_t port) {
     ThrowIfInterrupted();
     return Backend().in(port);

@@ -29,6 +29,11 @@ public:
     // a real clock sleeps, a virtual clock jumps. May return earlier.
     virtual void idleUntil(std::uint64_t deadlineNs) = 0;
 
+    // Writes out whatever the backend still holds (the simulator's trace).
+    // Throws FileError when it cannot. The front ends call it before they let
+    // the port go, so that such a failure reaches the user.
+    virtual void finish() {}
+
     // Human-readable name for messages and the window caption ("/dev/parport0", "simulator").
     virtual std::string description() const = 0;
     virtual bool isSimulator() const { return false; }
@@ -48,6 +53,5 @@ void ProcessEvents();
 // port access and every wait throws RunInterrupted, so a run unwinds to the
 // point where it puts the adapter idle. Pass nullptr to stop watching.
 void WatchInterruptFlag(const volatile std::sig_atomic_t* flag);
-bool InterruptRequested();
 
 }  // namespace varnok

@@ -14,10 +14,22 @@ BackendArgs g_args;
 bool g_portGiven = false;
 int g_users = 0;
 bool g_open = false;
-QString g_lastError;
 
 bool HoldForWholeSession() {
     return !g_args.trace.empty();
+}
+
+// Lets the port go, after the backend has written out what it still holds;
+// a trace that could not be completed is told, not lost silently.
+void ClosePort() {
+    if (PortBackend* port = InstalledPort()) {
+        try {
+            port->finish();
+        } catch (const std::exception& e) {
+            ShowMessage(nullptr, MessageKind::Error, QString::fromUtf8(e.what()));
+        }
+    }
+    InstallPort(nullptr);
 }
 }  // namespace
 
@@ -29,10 +41,6 @@ void PortSession::Configure(const BackendArgs& args, bool portGiven) {
 
 const BackendArgs& PortSession::Args() {
     return g_args;
-}
-
-bool PortSession::PortGiven() {
-    return g_portGiven;
 }
 
 bool PortSession::UsesSimulator() {
@@ -65,14 +73,14 @@ bool PortSession::Acquire(QWidget* parent, bool quiet) {
         InstallPort(OpenBackend(ParseBackendArgs(g_args, Shared().ChipType)));
         g_open = true;
         g_users = 1;
-        g_lastError.clear();
         return true;
     } catch (const PortError& e) {
-        g_lastError = QString::fromStdString(DescribePortError(e, german));
+        if (!quiet)
+            ShowMessage(parent, MessageKind::Error,
+                        QString::fromStdString(DescribePortError(e, german)));
     } catch (const std::exception& e) {
-        g_lastError = QString::fromUtf8(e.what());
+        if (!quiet) ShowMessage(parent, MessageKind::Error, QString::fromUtf8(e.what()));
     }
-    if (!quiet) ShowMessage(parent, MessageKind::Error, g_lastError);
     return false;
 }
 
@@ -80,23 +88,19 @@ void PortSession::Release() {
     if (!g_open) return;
     if (g_users > 0) --g_users;
     if (g_users == 0 && !HoldForWholeSession()) {
-        InstallPort(nullptr);
+        ClosePort();
         g_open = false;
     }
 }
 
 void PortSession::Shutdown() {
-    if (g_open) InstallPort(nullptr);
+    if (g_open) ClosePort();
     g_open = false;
     g_users = 0;
 }
 
 bool PortSession::IsOpen() {
     return g_open;
-}
-
-QString PortSession::LastError() {
-    return g_lastError;
 }
 
 }  // namespace varnok

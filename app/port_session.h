@@ -20,7 +20,6 @@ public:
     // The command-line choice; `portGiven` tells an explicit --port from the default.
     static void Configure(const BackendArgs& args, bool portGiven);
     static const BackendArgs& Args();
-    static bool PortGiven();
     static bool UsesSimulator();
     // The LPT number of an explicit --port lpt1..lpt4, else 0.
     static int ExplicitLpt();
@@ -34,8 +33,6 @@ public:
     // Closes the port whatever the count (the end of the program).
     static void Shutdown();
     static bool IsOpen();
-    // The message for the last failed Acquire.
-    static QString LastError();
 };
 
 }  // namespace varnok

@@ -234,6 +234,12 @@ int main(int argc, char** argv) {
         status = kFileError;
     }
     WatchInterruptFlag(nullptr);
+    try {
+        InstalledPort()->finish();
+    } catch (const FileError& e) {
+        out.note(MessageKind::Error, e.what());
+        if (status == kOk) status = kFileError;
+    }
     InstallPort(nullptr);  // releases the port, closes the chip file and the trace
     return status;
 }

@@ -654,7 +654,7 @@ void Simulator::traceMarker(const std::string& text) {
     impl_->trace->comment(body);
 }
 
-void Simulator::flushTrace() {
+void Simulator::finish() {
     if (impl_->trace) impl_->trace->flush();
 }
 

@@ -87,7 +87,7 @@ public:
     void traceMarker(const std::string& text);
     // Writes the buffered trace out now. Throws FileError if the trace cannot be
     // written; a failure while tracing is thrown once from the access that hits it.
-    void flushTrace();
+    void finish() override;
 
     ChipSnapshot chip() const;
     // Replaces the flash contents and lock bits (tests and fixtures); a shorter

@@ -22,10 +22,12 @@ TraceWriter::TraceWriter(int fd, std::string path)
     : fd_(fd), path_(std::move(path)), buffer_(new char[kBufferSize]) {}
 
 TraceWriter::~TraceWriter() {
+    // The front ends flush through finish() and report a failure there; what
+    // is left at this point is the tail of a run that already failed for
+    // another reason, which is the error the user is told about.
     try {
         flush();
-    } catch (const FileError& error) {
-        std::fprintf(stderr, "varnok: trace incomplete: %s\n", error.what());
+    } catch (const FileError&) {
     }
     ::close(fd_);
 }

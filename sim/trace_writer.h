@@ -17,7 +17,7 @@ public:
     // Creates (truncates) the file and writes the header line. Throws FileError.
     static std::unique_ptr<TraceWriter> Create(const std::string& path);
     // Writes what is still buffered; a failure that nobody has been told of yet
-    // goes to stderr, since a destructor cannot throw.
+    // is dropped (see the destructor), since a destructor cannot throw.
     ~TraceWriter();
     TraceWriter(const TraceWriter&) = delete;
     TraceWriter& operator=(const TraceWriter&) = delete;

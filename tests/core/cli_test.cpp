@@ -267,6 +267,14 @@ TEST_F(CliTest, TraceFollowsItsFormat) {
     EXPECT_EQ(lastData, "00");
 }
 
+TEST_F(CliTest, ATraceThatCannotBeWrittenIsAFileError) {
+    // The run itself succeeds; the trace's last block fails when it is written out.
+    CliResult result = RunCli(Sim({"--lang", "en", "--trace", "/dev/full", "erase"}));
+    EXPECT_EQ(result.status, 2);
+    EXPECT_THAT(result.err, HasSubstr("program memory cleared"));
+    EXPECT_THAT(result.err, HasSubstr("No space left on device"));
+}
+
 TEST_F(CliTest, InterruptPutsTheAdapterIdleBeforeExiting) {
     WriteFile(dir.file("img.bin"), Pattern(4096));
     const std::string trace = dir.file("trace.txt");
