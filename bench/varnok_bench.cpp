@@ -22,6 +22,7 @@
 #include "adapter/port_backend.h"
 #include "app/shared_state.h"
 #include "chip/runs.h"
+#include "chip/sinks.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -41,14 +42,6 @@ public:
     }
     void processEvents() override {}
     bool failed = false;
-};
-
-class CountingSink : public ByteSink {
-public:
-    void create() override { bytes.clear(); }
-    void put(std::uint8_t b) override { bytes.push_back(b); }
-    void close() override {}
-    std::vector<std::uint8_t> bytes;
 };
 
 double CpuSeconds() {
@@ -88,7 +81,7 @@ int BenchVirtual() {
         double t0 = CpuSeconds();
         const ProgramOutcome outcome = OKButtonClick(reporter);
         double t1 = CpuSeconds();
-        CountingSink sink;
+        MemorySink sink;
         StartBTNClick(reporter, sink);
         double t2 = CpuSeconds();
         InstallPort(nullptr);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "chip/run_reporter.h"
 
@@ -43,6 +44,15 @@ private:
     std::string temp_;
     int fd_ = -1;
     bool committed_ = false;
+};
+
+// Keeps the bytes in memory (comparing a chip with a file, tests).
+class MemorySink : public ByteSink {
+public:
+    void create() override { bytes.clear(); }
+    void put(std::uint8_t byte) override { bytes.push_back(byte); }
+    void close() override {}
+    std::vector<std::uint8_t> bytes;
 };
 
 // An already open descriptor (standard output); create() and close() leave it open.

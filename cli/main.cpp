@@ -4,8 +4,13 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <optional>
+#include <vector>
 
 #include "adapter/adapter.h"
 #include "adapter/errors.h"
@@ -17,6 +22,7 @@
 #include "chip/sinks.h"
 #include "chip/texts.h"
 #include "cli/terminal_reporter.h"
+#include "files/listing.h"
 
 namespace {
 
@@ -72,6 +78,12 @@ struct Options {
     std::string output;
 };
 
+std::string Hex(unsigned value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*Xh", digits, value);
+    return text;
+}
+
 // The programming dialog's activation, then its run.
 int Program(TerminalReporter& out, const Options& options) {
     SharedState& s = Shared();
@@ -89,6 +101,11 @@ int Program(TerminalReporter& out, const Options& options) {
                      false);
     const ProgramOutcome outcome = OKButtonClick(out);
     out.finishProgress(outcome.result == ProgramResult::Success);
+    // The dialog leaves the gauge to show how far it came; a terminal says where.
+    if (outcome.result != ProgramResult::Success)
+        out.note(MessageKind::Information,
+                 (s.LanguageGerman ? "Abbruch bei Adresse " : "Stopped at address ") +
+                     Hex(static_cast<unsigned>(outcome.bytesDone), 4));
     switch (outcome.result) {
         case ProgramResult::Success:
             return kOk;
@@ -100,25 +117,64 @@ int Program(TerminalReporter& out, const Options& options) {
     return kOk;
 }
 
-// The read-out dialog's activation, its run, and its close.
-int Read(TerminalReporter& out, const Options& options) {
-    SharedState& s = Shared();
-    PortWrite(s.DataPort, kIdleData);
-    PortWrite(s.ControlPort, kIdleControl);
+// The read-out dialog's activation, its run into `sink`, and its close.
+void ReadInto(TerminalReporter& out, ByteSink& sink) {
+    AdapterIdle();
     DelayShort();
-    out.setByteTotal(s.capacity(), true);
+    out.setByteTotal(Shared().capacity(), true);
+    StartBTNClick(out, sink);
+    out.finishProgress(true);
+    AdapterIdle();
+    DelayShort();
+}
+
+int Read(TerminalReporter& out, const Options& options) {
     if (options.output == "-") {
         DescriptorSink sink(STDOUT_FILENO, "standard output");
-        StartBTNClick(out, sink);
+        ReadInto(out, sink);
     } else {
         AtomicFileSink sink(options.output);
-        StartBTNClick(out, sink);
+        ReadInto(out, sink);
         sink.commit();
     }
-    out.finishProgress(true);
-    PortWrite(s.DataPort, kIdleData);
-    PortWrite(s.ControlPort, kIdleControl);
-    DelayShort();
+    return kOk;
+}
+
+// Reads the chip and compares it with the image, byte for byte from address
+// 0; bytes past the image are not looked at. Nothing is written to the chip.
+int Verify(TerminalReporter& out, const Options& options) {
+    SharedState& s = Shared();
+    const bool german = s.LanguageGerman;
+    const std::optional<std::uint64_t> size = OpenedFileSize(options.image);
+    std::ifstream file(options.image, std::ios::binary);
+    if (!size || !file) {
+        out.note(MessageKind::Error,
+                 std::string(text::ImageUnreadable(german)) + " (" + options.image + ")");
+        return kFileError;
+    }
+    const std::uint64_t capacity = static_cast<std::uint64_t>(s.capacity());
+    if (*size > capacity) out.note(MessageKind::Warning, text::ImageTooLarge(german));
+    std::vector<char> image(static_cast<std::size_t>(std::min(*size, capacity)));
+    if (!file.read(image.data(), static_cast<std::streamsize>(image.size()))) {
+        out.note(MessageKind::Error,
+                 std::string(text::ImageUnreadable(german)) + " (" + options.image + ")");
+        return kFileError;
+    }
+    MemorySink chip;
+    ReadInto(out, chip);
+    for (std::size_t address = 0; address < image.size(); ++address) {
+        const auto expected = static_cast<std::uint8_t>(image[address]);
+        if (chip.bytes[address] == expected) continue;
+        out.note(MessageKind::Error, (german ? "Chip und Datei weichen ab bei Adresse "
+                                             : "Chip and file differ at address ") +
+                                         Hex(static_cast<unsigned>(address), 4) +
+                                         (german ? ": Chip " : ": chip ") +
+                                         Hex(chip.bytes[address], 2) +
+                                         (german ? ", Datei " : ", file ") + Hex(expected, 2));
+        return kVerifyFailed;
+    }
+    out.note(MessageKind::Information,
+             german ? "Chip stimmt mit der Datei überein." : "The chip matches the file.");
     return kOk;
 }
 
@@ -167,6 +223,9 @@ int main(int argc, char** argv) {
         app.add_subcommand("read", "Read the whole chip into OUTPUT ('-' for standard output)");
     read->add_option("OUTPUT", options.output, "Output file")->required();
     CLI::App* erase = app.add_subcommand("erase", "Erase the chip");
+    CLI::App* verify = app.add_subcommand(
+        "verify", "Read the chip and compare it with IMAGE (nothing is written)");
+    verify->add_option("IMAGE", options.image, "Raw image file (byte n at address n)")->required();
 
     // A later option wins over an earlier one, so scripts can append overrides.
     for (CLI::Option* option : app.get_options())
@@ -222,6 +281,7 @@ int main(int argc, char** argv) {
         if (*program) status = Program(out, options);
         if (*read) status = Read(out, options);
         if (*erase) status = Erase(out);
+        if (*verify) status = Verify(out, options);
     } catch (const RunInterrupted&) {
         ForceAdapterIdle();
         out.finishProgress(false);

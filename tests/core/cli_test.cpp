@@ -84,6 +84,33 @@ TEST_F(CliTest, LockedChipReadsAsErasedBytes) {
     EXPECT_EQ(read.out, std::string(2048, '\xFF'));
 }
 
+TEST_F(CliTest, VerifyComparesTheChipWithTheImageWithoutWriting) {
+    const auto image = Pattern(300, 5);
+    WriteFile(dir.file("img.bin"), image);
+    ASSERT_EQ(RunCli(Sim({"--no-lock", "program", dir.file("img.bin")})).status, 0);
+    CliResult same = RunCli(Sim({"--lang", "en", "verify", dir.file("img.bin")}));
+    EXPECT_EQ(same.status, 0) << same.err;
+    EXPECT_THAT(same.err, HasSubstr("The chip matches the file."));
+    // One byte off in the file: the first difference is named, the chip untouched.
+    auto other = image;
+    other[0x12A] ^= 0x40;
+    WriteFile(dir.file("other.bin"), other);
+    CliResult differs = RunCli(Sim({"--lang", "en", "verify", dir.file("other.bin")}));
+    EXPECT_EQ(differs.status, 5);
+    EXPECT_THAT(differs.err, HasSubstr("differ at address 012Ah"));
+    CliResult read = RunCli(Sim({"read", "-"}));
+    EXPECT_EQ(read.out.substr(0, 300), std::string(image.begin(), image.end()));
+    EXPECT_EQ(RunCli(Sim({"verify", dir.file("missing.bin")})).status, 2);
+}
+
+TEST_F(CliTest, AFailedProgrammingRunSaysWhereItStopped) {
+    WriteFile(dir.file("img.bin"), Pattern(20));
+    CliResult result = RunCli(
+        Sim({"--lang", "en", "--sim-fault", "bad-cell=0x7", "program", dir.file("img.bin")}));
+    EXPECT_EQ(result.status, 5);
+    EXPECT_THAT(result.err, HasSubstr("Stopped at address 0007h"));
+}
+
 TEST_F(CliTest, EraseClearsTheChip) {
     WriteFile(dir.file("img.bin"), std::vector<std::uint8_t>(100, 0));
     ASSERT_EQ(RunCli(Sim({"--no-lock", "program", dir.file("img.bin")})).status, 0);

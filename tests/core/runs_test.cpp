@@ -18,16 +18,14 @@ namespace {
 
 using ::testing::ElementsAre;
 
-// A sink that keeps the bytes in memory.
-class MemorySink : public ByteSink {
+// Records that the run created and closed its sink.
+class TrackedSink : public MemorySink {
 public:
     void create() override {
-        bytes.clear();
+        MemorySink::create();
         created = true;
     }
-    void put(std::uint8_t b) override { bytes.push_back(b); }
     void close() override { closed = true; }
-    std::vector<std::uint8_t> bytes;
     bool created = false, closed = false;
 };
 
@@ -297,7 +295,7 @@ TEST_F(RunsTest, ReadOutListsFiftyOneCharactersALine) {
         SimBench bench(c.chip == Chip::None ? Chip::AT89C1051 : c.chip);
         Shared().ChipType = c.chip;
         RecordingReporter reporter;
-        MemorySink sink;
+        TrackedSink sink;
         StartBTNClick(reporter, sink);
         EXPECT_EQ(sink.bytes.size(), static_cast<std::size_t>(ChipCapacity(c.chip)));
         EXPECT_TRUE(sink.created && sink.closed);
